@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: LGPL-3.0-or-later
+// Test access to the main window's private state (Widget befriends this class).
+#pragma once
+
+#include "form.h"
+#include "usb.h"
+#include "widget.h"
+
+class WidgetInspector
+{
+public:
+    static Ui_Widget *ui(Widget &w) { return w.ui; }
+    static Usb *usb(Widget &w) { return w.usb; }
+    static QString &imagePath(Widget &w) { return w.imagePath; }
+    static QString &appDir(Widget &w) { return w.appDir; }
+    static QString &fwPath(Widget &w) { return w.fwPath; }
+    static FIBITMAP *bitmap(Widget &w) { return w.bitmap; }
+    static int maxL(Widget &w) { return w.maxL; }
+    static int minL(Widget &w) { return w.minL; }
+    static float scaleX(Widget &w) { return w.scaleX; }
+    static float scaleY(Widget &w) { return w.scaleY; }
+    static int imageMaxL(Widget &w) { return w.imageMaxL; }
+    static int imageMinL(Widget &w) { return w.imageMinL; }
+};
