@@ -93,6 +93,11 @@ public:
     // Handles currently open on all devices together.
     int openHandles() const;
 
+    // A transfer held by NeverCompletes or DeviceIdReply::NeverAnswer ends when the client
+    // discards it (time-out), when its device is unplugged, or at the latest after this many
+    // milliseconds with an I/O error, so that no test can hang for ever. Default 30000.
+    void setHeldTransferLimit(int milliseconds);
+
 private:
     struct Private;
     std::unique_ptr<Private> d;
