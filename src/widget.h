@@ -77,4 +77,7 @@ private:
     QString printBackName;
     QString eraseFrontName;
     QString eraseBackName;
+
+    // The link that names the running executable; tests point it at a link of their own.
+    static QString selfExeLink;
 };
