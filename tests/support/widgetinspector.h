@@ -6,6 +6,8 @@
 #include "usb.h"
 #include "widget.h"
 
+#include <QFile>
+
 class WidgetInspector
 {
 public:
@@ -21,4 +23,23 @@ public:
     static float scaleY(Widget &w) { return w.scaleY; }
     static int imageMaxL(Widget &w) { return w.imageMaxL; }
     static int imageMinL(Widget &w) { return w.imageMinL; }
+
+    // Windows built from now on find their application directory from `link`'s target
+    // instead of "/proc/self/exe"; an empty string restores the default.
+    static void setExecutableLink(const QString &link)
+    {
+        Widget::selfExeLink = link.isEmpty() ? QStringLiteral("/proc/self/exe") : link;
+    }
+
+    // Windows built from now on use `dir` as their application directory (configTool.ini and
+    // the templates), through a link in `dir` that names an executable there.
+    static bool setAppDir(const QString &dir)
+    {
+        const QString link = dir + QStringLiteral("/.executable-link");
+        QFile::remove(link);
+        if (!QFile::link(dir + QStringLiteral("/cardtool"), link))
+            return false;
+        setExecutableLink(link);
+        return true;
+    }
 };
