@@ -159,10 +159,12 @@ private slots:
     void previewScale_data();
     void previewScale();
     void scaleXZeroStillStores();
+    void percentSignsInDirectoryName();
 
 private:
     // A window whose application directory is `appDir` with the given configuration.
     std::unique_ptr<Widget> openWindow(const QByteArray &ini);
+    std::unique_ptr<Widget> openWindowIn(const QString &dir, const QByteArray &ini);
 
     std::unique_ptr<QTemporaryDir> m_appDir;
     std::unique_ptr<QTemporaryDir> m_pickDir;
@@ -190,8 +192,12 @@ void TestTemplates::cleanup()
 
 std::unique_ptr<Widget> TestTemplates::openWindow(const QByteArray &ini)
 {
-    if (!writeFile(m_appDir->filePath(QStringLiteral("configTool.ini")), ini)
-        || !WidgetInspector::setAppDir(m_appDir->path()))
+    return openWindowIn(m_appDir->path(), ini);
+}
+
+std::unique_ptr<Widget> TestTemplates::openWindowIn(const QString &dir, const QByteArray &ini)
+{
+    if (!writeFile(dir + QStringLiteral("/configTool.ini"), ini) || !WidgetInspector::setAppDir(dir))
         return {};
     auto window = std::make_unique<Widget>();
     WidgetInspector::setExecutableLink(QString());
@@ -702,6 +708,33 @@ void TestTemplates::scaleXZeroStillStores()
     QCOMPARE(readFile(m_appDir->filePath(kFileNames[2])), fixtures::storedForm(p));
     QVERIFY(!hasPicture(label));
     QCOMPARE(label->frameShape(), QFrame::NoFrame);
+}
+
+// Placeholders in the application directory's name stay as they are in the slots' paths.
+void TestTemplates::percentSignsInDirectoryName()
+{
+    const QString dir = m_appDir->filePath(QStringLiteral("cards %1 %2"));
+    QVERIFY(QDir().mkpath(dir));
+    const Picture old = fixtures::picture(1016, 656, 2);
+    QVERIFY(writeFile(dir + QLatin1Char('/') + kFileNames[1], fixtures::storedForm(old)));
+    const Picture p = fixtures::picture(1016, 656, 3);
+    const QString candidatePath = m_pickDir->filePath(QStringLiteral("new.bmp"));
+    QVERIFY(writeFile(candidatePath, fixtures::writeBmp(p, 40)));
+
+    auto window = openWindowIn(dir, configIni("1016", "656", "4", "4"));
+    QVERIFY(window);
+    QCOMPARE(WidgetInspector::appDir(*window), dir);
+    QVERIFY(hasPicture(slotLabel(*window, 1)));
+
+    DialogDriver driver;
+    driver.then(DialogDriver::chooseFile(candidatePath));
+    driver.then(DialogDriver::clickButton(kConfirm));
+    slotButton(*window, 0)->click();
+
+    QCOMPARE(driver.pending(), 0);
+    QCOMPARE(readFile(dir + QLatin1Char('/') + kFileNames[0]), fixtures::storedForm(p));
+    QCOMPARE(QDir(dir).entryList(QDir::Files),
+             (QStringList{QStringLiteral("configTool.ini"), kFileNames[0], kFileNames[1]}));
 }
 
 int main(int argc, char **argv)
