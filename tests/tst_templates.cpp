@@ -31,6 +31,7 @@ const QString kSizeText = QStringLiteral("图片尺寸不符合\"1016x656\"或�
 const QString kConfirm = QStringLiteral("确认");
 const QString kDecline = QStringLiteral("取消");
 const QString kEscape = QStringLiteral("Escape");
+const QString kClose = QStringLiteral("closed");
 const QStringList kFileNames = {QStringLiteral("kValid.bmp"), QStringLiteral("kValidR.bmp"),
                                 QStringLiteral("erasing_custom.bmp"),
                                 QStringLiteral("erasing_custom_r.bmp")};
@@ -253,7 +254,7 @@ void TestTemplates::candidate_data()
     for (int i : declined) {
         const Accepted &a = accepted[i];
         const QSize preview = a.picture.width > a.picture.height ? kLandscapePreview : kPortraitPreview;
-        for (const QString &answer : {kDecline, kEscape}) {
+        for (const QString &answer : {kDecline, kEscape, kClose}) {
             for (bool before : {false, true}) {
                 QTest::addRow("%s, %s, %s", a.name, qPrintable(answer),
                               before ? "template stored before" : "nothing stored before")
@@ -318,6 +319,8 @@ void TestTemplates::candidate()
         driver.then(DialogDriver::accept());
     else if (answer == kEscape)
         driver.then(DialogDriver::pressEscape());
+    else if (answer == kClose)
+        driver.then([](QWidget *box) { box->close(); }); // the title bar's close button
     else
         driver.then(DialogDriver::clickButton(answer));
     slotButton(*window, slot)->click();
