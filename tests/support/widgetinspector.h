@@ -13,6 +13,7 @@ class WidgetInspector
 public:
     static Ui_Widget *ui(Widget &w) { return w.ui; }
     static Usb *usb(Widget &w) { return w.usb; }
+    static Usb *&usbSlot(Widget &w) { return w.usb; } // to run the window without a USB link
     static QString &imagePath(Widget &w) { return w.imagePath; }
     static QString &appDir(Widget &w) { return w.appDir; }
     static QString &fwPath(Widget &w) { return w.fwPath; }
