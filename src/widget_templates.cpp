@@ -14,6 +14,10 @@
 #include <QPixmap>
 #include <QSaveFile>
 
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace {
 
 // Far above any sensible preview; a tiny divisor must not ask for a giant pixmap.
@@ -53,6 +57,13 @@ public:
 private:
     FIBITMAP *&m_bitmap;
 };
+
+// QSaveFile ignores a failed sync at commit; a template whose bytes may not have reached
+// the disk must not replace the old one. EINVAL: the file system cannot sync at all.
+bool syncedToDisk(QFileDevice &file)
+{
+    return ::fsync(file.handle()) == 0 || errno == EINVAL;
+}
 
 } // namespace
 
@@ -119,9 +130,11 @@ bool Widget::SaveImage(const QString &targetPath, FIBITMAP **image)
     QSaveFile file(targetPath);
     if (QFileInfo(targetPath).isDir()) {
         why = QStringLiteral("模板文件的位置被一个同名文件夹占用");
-    } else if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: QSaveFile notices failed writes, but not a failed flush of its buffer
+    // at commit, which would put a short file in place of the old template.
+    } else if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         why = QStringLiteral("程序所在的目录无法写入");
-    } else if (!bmpfile::save(*image, &file)) {
+    } else if (!bmpfile::save(*image, &file) || !syncedToDisk(file)) {
         file.cancelWriting();
         why = QStringLiteral("写入出错，磁盘可能已满");
     } else if (!file.commit()) {
