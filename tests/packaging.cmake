@@ -26,3 +26,10 @@ target_compile_definitions(tst_package PRIVATE CARDTOOL_BUILD_DIR="${PROJECT_BIN
   CPACK_COMMAND="${CMAKE_CPACK_COMMAND}")
 add_dependencies(tst_package cardtool)
 set_tests_properties(tst_package PROPERTIES TIMEOUT 600)
+
+# Not a test: pictures of the window for the README and the metainfo
+# (scripts/screenshots.sh runs it under Xvfb).
+add_executable(cardtool_screenshots screenshots.cpp)
+target_link_libraries(cardtool_screenshots PRIVATE cardtool_testsupport cardtool_virtualprinter
+  "-Wl,--push-state,--no-as-needed" ${UMOCKDEV_PRELOAD_LIBRARY} "-Wl,--pop-state")
+target_compile_definitions(cardtool_screenshots PRIVATE CARDTOOL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
