@@ -19,6 +19,7 @@
 #include <cstring>
 #include <list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -128,13 +129,14 @@ struct VirtualPrinterBus::Private
 
     UMockdevTestbed *testbed = nullptr;
     QString rootDir;
+    GMainContext *worker = nullptr; // where umockdev answers the nodes, once known
 
     mutable std::mutex mutex;
-    std::condition_variable changed;
     // Every device ever added, so handles kept across reset() still reach a live handler.
     std::list<Device> allDevices;
     QVector<Device *> devices; // index given by addDevice, since the last reset
     QVector<BulkTransfer> bulkLog;
+    QStringList allEvents; // "<device> <event>", across devices
     int nextSlot = 0;
     std::chrono::milliseconds heldLimit{30000};
 
@@ -143,6 +145,13 @@ struct VirtualPrinterBus::Private
         return index >= 0 && index < devices.size() ? devices[index] : nullptr;
     }
     int indexOf(const Device *dev) const { return devices.indexOf(const_cast<Device *>(dev)); }
+    void log(Device *dev, const QString &event)
+    {
+        dev->events << event;
+        const int index = indexOf(dev);
+        if (index >= 0)
+            allEvents << QStringLiteral("%1 %2").arg(index).arg(event);
+    }
 
     static gboolean onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer data);
     static void onConnected(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer data);
@@ -152,13 +161,15 @@ struct VirtualPrinterBus::Private
         UMockdevIoctlClient *client; // only a key: the object is gone when this is used
     };
     static void onClientGone(gpointer data, GObject *client);
+    void settle() const;
 
     void handleIoctl(Device *dev, UMockdevIoctlClient *client);
     void submitUrb(Device *dev, Client &c, UMockdevIoctlClient *client, UMockdevIoctlData *arg);
     void answerControl(Device *dev, usbdevfs_urb *urb, UMockdevIoctlData *urbData, Urb &entry);
     void answerBulk(Device *dev, usbdevfs_urb *urb, UMockdevIoctlData *urbData, Urb &entry);
     Fault takeFault(Device *dev, int count, bool claim);
-    void unplugLocked(Device *dev);
+    bool markUnplugged(Device *dev);
+    void removeFromTestbed(const QVector<Device *> &gone);
     static void dropUrbs(Client &c);
 };
 
@@ -176,9 +187,10 @@ void VirtualPrinterBus::Private::onConnected(UMockdevIoctlBase *, UMockdevIoctlC
 {
     auto *dev = static_cast<Device *>(data);
     std::lock_guard<std::mutex> lock(dev->bus->mutex);
+    if (!dev->bus->worker)
+        dev->bus->worker = g_main_context_ref_thread_default();
     ++dev->opens;
-    dev->events << QStringLiteral("open");
-    dev->bus->changed.notify_all();
+    dev->bus->log(dev, QStringLiteral("open"));
     // umockdev drops its client object as soon as the node is closed but does not emit
     // "client-vanished" for it; the object's end is the reliable sign of a close.
     Client &c = dev->clients[client];
@@ -197,8 +209,50 @@ void VirtualPrinterBus::Private::onClientGone(gpointer data, GObject *)
         dev->clients.erase(it);
     }
     ++dev->closes;
-    dev->events << QStringLiteral("close");
-    dev->bus->changed.notify_all();
+    dev->bus->log(dev, QStringLiteral("close"));
+}
+
+// umockdev notices a closed node on its worker thread, a moment after close() returned.
+// An idle source of low priority runs there only once nothing more urgent is ready, so
+// every close made before this call has been counted when it returns.
+void VirtualPrinterBus::Private::settle() const
+{
+    GMainContext *context = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!worker)
+            return; // no node was ever opened
+        context = g_main_context_ref(worker);
+    }
+    struct Flag
+    {
+        std::mutex mutex;
+        std::condition_variable raised;
+        bool done = false;
+    };
+    auto flag = std::make_shared<Flag>();
+    GSource *idle = g_idle_source_new();
+    g_source_set_priority(idle, G_PRIORITY_LOW);
+    g_source_set_callback(
+        idle,
+        [](gpointer data) -> gboolean {
+            auto *f = static_cast<std::shared_ptr<Flag> *>(data);
+            std::lock_guard<std::mutex> lock((*f)->mutex);
+            (*f)->done = true;
+            (*f)->raised.notify_all();
+            return G_SOURCE_REMOVE;
+        },
+        new std::shared_ptr<Flag>(flag),
+        [](gpointer data) { delete static_cast<std::shared_ptr<Flag> *>(data); });
+    g_source_attach(idle, context);
+    {
+        std::unique_lock<std::mutex> lock(flag->mutex);
+        // Bounded: a client spinning on a held URB can keep the worker busy for a while.
+        flag->raised.wait_for(lock, std::chrono::seconds(2), [&] { return flag->done; });
+    }
+    g_source_destroy(idle);
+    g_source_unref(idle);
+    g_main_context_unref(context);
 }
 
 void VirtualPrinterBus::Private::dropUrbs(Client &c)
@@ -208,8 +262,7 @@ void VirtualPrinterBus::Private::dropUrbs(Client &c)
     c.urbs.clear();
 }
 
-Fault VirtualPrinterBus::Private::takeFault(Device *dev, int count,
-                                                                       bool claim)
+Fault VirtualPrinterBus::Private::takeFault(Device *dev, int count, bool claim)
 {
     for (int i = 0; i < dev->faults.size(); ++i) {
         const PendingFault f = dev->faults[i];
@@ -233,7 +286,10 @@ void VirtualPrinterBus::Private::handleIoctl(Device *dev, UMockdevIoctlClient *c
         std::lock_guard<std::mutex> lock(mutex);
         Client &c = dev->clients[client];
 
-        if (!dev->plugged) {
+        // A gone device still hands back its URBs (ended with -ENODEV), as the kernel does:
+        // libusb learns of the loss from the URB status, since the node never reports POLLERR.
+        const bool reap = request == USBDEVFS_REAPURB || request == USBDEVFS_REAPURBNDELAY;
+        if (!dev->plugged && !reap) {
             umockdev_ioctl_client_complete(client, -1, ENODEV);
             return;
         }
@@ -270,7 +326,7 @@ void VirtualPrinterBus::Private::handleIoctl(Device *dev, UMockdevIoctlClient *c
             }
             if (ready == c.urbs.end()) {
                 result = -1;
-                error = EAGAIN;
+                error = dev->plugged ? EAGAIN : ENODEV;
                 // libusb polls a node that is always ready, so it spins while a URB is held.
                 throttle = !c.urbs.empty();
                 break;
@@ -313,11 +369,11 @@ void VirtualPrinterBus::Private::handleIoctl(Device *dev, UMockdevIoctlClient *c
                 g_object_unref(d);
             ++dev->claims;
             if (takeFault(dev, dev->claims, true) == Fault::InterfaceBusy) {
-                dev->events << QStringLiteral("claim %1 busy").arg(itf);
+                dev->bus->log(dev, QStringLiteral("claim %1 busy").arg(itf));
                 result = -1;
                 error = EBUSY;
             } else {
-                dev->events << QStringLiteral("claim %1").arg(itf);
+                dev->bus->log(dev, QStringLiteral("claim %1").arg(itf));
             }
             break;
         }
@@ -327,7 +383,7 @@ void VirtualPrinterBus::Private::handleIoctl(Device *dev, UMockdevIoctlClient *c
             if (d)
                 g_object_unref(d);
             ++dev->releases;
-            dev->events << QStringLiteral("release %1").arg(itf);
+            dev->bus->log(dev, QStringLiteral("release %1").arg(itf));
             break;
         }
         case USBDEVFS_IOCTL: {
@@ -409,12 +465,12 @@ void VirtualPrinterBus::Private::answerControl(Device *dev, usbdevfs_urb *urb,
     const int value = setup[2] | setup[3] << 8;
     const int index = setup[4] | setup[5] << 8;
     const int length = qMin(setup[6] | setup[7] << 8, urb->buffer_length - 8);
-    dev->events << QStringLiteral("control %1 %2 %3 %4 %5")
+    dev->bus->log(dev, QStringLiteral("control %1 %2 %3 %4 %5")
                        .arg(requestType, 2, 16, QLatin1Char('0'))
                        .arg(request, 2, 16, QLatin1Char('0'))
                        .arg(value, 4, 16, QLatin1Char('0'))
                        .arg(index, 4, 16, QLatin1Char('0'))
-                       .arg(length);
+                       .arg(length));
 
     if (requestType == 0xa1 && request == 0) { // printer class GET_DEVICE_ID
         switch (dev->config.deviceIdReply) {
@@ -442,7 +498,7 @@ void VirtualPrinterBus::Private::answerBulk(Device *dev, usbdevfs_urb *urb,
 {
     entry.ready = true;
     if (urb->endpoint & 0x80) {
-        dev->events << QStringLiteral("bulk %1 %2").arg(urb->endpoint, 2, 16, QLatin1Char('0')).arg(0);
+        dev->bus->log(dev, QStringLiteral("bulk %1 %2").arg(urb->endpoint, 2, 16, QLatin1Char('0')).arg(0));
         return; // the printer has nothing to say: IN transfers complete empty
     }
 
@@ -488,15 +544,23 @@ void VirtualPrinterBus::Private::answerBulk(Device *dev, usbdevfs_urb *urb,
     }
     urb->actual_length = accepted;
     bulkLog << record;
-    dev->events << QStringLiteral("bulk %1 %2").arg(urb->endpoint, 2, 16, QLatin1Char('0'))
-                       .arg(urb->buffer_length);
-    changed.notify_all();
+    QString event = QStringLiteral("bulk %1 %2").arg(urb->endpoint, 2, 16, QLatin1Char('0'))
+                        .arg(urb->buffer_length);
+    switch (fault) {
+    case Fault::Stall: event += QStringLiteral(" stall"); break;
+    case Fault::DeviceGone: event += QStringLiteral(" gone"); break;
+    case Fault::ShortWrite: event += QStringLiteral(" short %1").arg(accepted); break;
+    case Fault::NeverCompletes: event += QStringLiteral(" held"); break;
+    case Fault::None:
+    case Fault::InterfaceBusy: break;
+    }
+    log(dev, event);
 }
 
-void VirtualPrinterBus::Private::unplugLocked(Device *dev)
+bool VirtualPrinterBus::Private::markUnplugged(Device *dev)
 {
     if (!dev->plugged)
-        return;
+        return false;
     dev->plugged = false;
     for (auto &kv : dev->clients) {
         // Held URBs end as the kernel ends them on a disconnect.
@@ -507,11 +571,20 @@ void VirtualPrinterBus::Private::unplugLocked(Device *dev)
             }
         }
     }
-    const QByteArray sys = dev->sysPath.toUtf8();
-    umockdev_testbed_uevent(testbed, sys.constData(), "remove");
-    umockdev_testbed_remove_device(testbed, sys.constData());
-    QFile::remove(rootDir + dev->devNode);
-    dev->events << QStringLiteral("unplug");
+    log(dev, QStringLiteral("unplug"));
+    return true;
+}
+
+// Outside the mutex: the testbed may wait for its worker thread, which may be waiting
+// for the mutex to answer an ioctl.
+void VirtualPrinterBus::Private::removeFromTestbed(const QVector<Device *> &gone)
+{
+    for (Device *dev : gone) {
+        const QByteArray sys = dev->sysPath.toUtf8();
+        umockdev_testbed_uevent(testbed, sys.constData(), "remove");
+        umockdev_testbed_remove_device(testbed, sys.constData());
+        QFile::remove(rootDir + dev->devNode);
+    }
 }
 
 VirtualPrinterBus::VirtualPrinterBus() : d(new Private)
@@ -524,11 +597,14 @@ VirtualPrinterBus::VirtualPrinterBus() : d(new Private)
 
 VirtualPrinterBus::~VirtualPrinterBus()
 {
+    QVector<Private::Device *> gone;
     {
         std::lock_guard<std::mutex> lock(d->mutex);
         for (Private::Device &dev : d->allDevices)
-            d->unplugLocked(&dev);
+            if (d->markUnplugged(&dev))
+                gone << &dev;
     }
+    d->removeFromTestbed(gone);
     for (Private::Device &dev : d->allDevices) {
         if (!dev.handler)
             continue;
@@ -550,6 +626,8 @@ VirtualPrinterBus::~VirtualPrinterBus()
         }
         dev.clients.clear();
     }
+    if (d->worker)
+        g_main_context_unref(d->worker);
     g_object_unref(d->testbed);
 }
 
@@ -623,20 +701,31 @@ int VirtualPrinterBus::addDevice(const VirtualDevice &device)
 
 void VirtualPrinterBus::unplug(int device)
 {
-    std::lock_guard<std::mutex> lock(d->mutex);
-    if (Private::Device *dev = d->device(device))
-        d->unplugLocked(dev);
+    QVector<Private::Device *> gone;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        Private::Device *dev = d->device(device);
+        if (dev && d->markUnplugged(dev))
+            gone << dev;
+    }
+    d->removeFromTestbed(gone);
 }
 
 void VirtualPrinterBus::reset()
 {
-    std::lock_guard<std::mutex> lock(d->mutex);
-    for (Private::Device *dev : d->devices) {
-        d->unplugLocked(dev);
-        dev->faults.clear();
+    QVector<Private::Device *> gone;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        for (Private::Device *dev : d->devices) {
+            if (d->markUnplugged(dev))
+                gone << dev;
+            dev->faults.clear();
+        }
+        d->devices.clear();
+        d->bulkLog.clear();
+        d->allEvents.clear();
     }
-    d->devices.clear();
-    d->bulkLog.clear();
+    d->removeFromTestbed(gone);
 }
 
 void VirtualPrinterBus::injectFault(int device, int nth, Fault fault)
@@ -667,15 +756,24 @@ QVector<BulkTransfer> VirtualPrinterBus::bulkTransfers(int device) const
 
 QStringList VirtualPrinterBus::events(int device) const
 {
+    d->settle();
     std::lock_guard<std::mutex> lock(d->mutex);
     const Private::Device *dev = d->device(device);
     return dev ? dev->events : QStringList();
+}
+
+QStringList VirtualPrinterBus::events() const
+{
+    d->settle();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->allEvents;
 }
 
 void VirtualPrinterBus::clearLogs()
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     d->bulkLog.clear();
+    d->allEvents.clear();
     for (Private::Device *dev : d->devices)
         dev->events.clear();
 }
@@ -689,6 +787,7 @@ int VirtualPrinterBus::opens(int device) const
 
 int VirtualPrinterBus::closes(int device) const
 {
+    d->settle();
     std::lock_guard<std::mutex> lock(d->mutex);
     const Private::Device *dev = d->device(device);
     return dev ? dev->closes : 0;
@@ -716,6 +815,7 @@ void VirtualPrinterBus::setHeldTransferLimit(int milliseconds)
 
 int VirtualPrinterBus::openHandles() const
 {
+    d->settle();
     std::lock_guard<std::mutex> lock(d->mutex);
     int n = 0;
     for (const Private::Device &dev : d->allDevices)

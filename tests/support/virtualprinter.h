@@ -71,19 +71,27 @@ public:
     int addDevice(const VirtualDevice &device);
     // Unplugs one device; later transfers to an open handle fail with no device.
     void unplug(int device);
-    // Unplugs every device and forgets the logs (for a fresh start between test rows).
+    // Unplugs every device and forgets the logs (for a fresh start between test rows);
+    // pending faults are dropped and the next addDevice returns 0 again.
     void reset();
 
     // Makes the nth bulk OUT transfer (1-based, counted from now) of a device fail.
     // For InterfaceBusy the nth claim fails instead.
     void injectFault(int device, int nth, Fault fault);
 
-    // Everything the devices saw, in order.
+    // Every bulk OUT transfer the devices saw, in order, failed ones included (their `data`
+    // holds what was accepted: nothing for Stall, DeviceGone and NeverCompletes).
     QVector<BulkTransfer> bulkTransfers() const;
     QVector<BulkTransfer> bulkTransfers(int device) const;
     // Per-device event log: "open", "close", "claim 0", "release 0", "bulk 01 4096",
     // "control a1 00 0000 0000 128", ... in order.
     QStringList events(int device) const;
+    // The events of all devices in the order they happened, each behind its device index:
+    // "0 open", "1 close", ... A bulk event of an injected fault ends in " stall", " gone",
+    // " short <accepted>" or " held"; a refused claim reads "claim 0 busy"; "unplug" marks
+    // an unplug. umockdev notices a close on its own thread, so a "close" is always counted
+    // by the time any getter returns, but may stand behind events that followed it.
+    QStringList events() const;
     void clearLogs();
 
     int opens(int device) const;
