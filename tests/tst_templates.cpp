@@ -32,6 +32,9 @@ const QString kConfirm = QStringLiteral("确认");
 const QString kDecline = QStringLiteral("取消");
 const QString kEscape = QStringLiteral("Escape");
 const QString kClose = QStringLiteral("closed");
+const QString kNothingBefore = QStringLiteral("nothing stored before");
+const QString kTemplateBefore = QStringLiteral("template stored before");
+const QString kOtherSizeBefore = QStringLiteral("template of another size stored before");
 const QStringList kFileNames = {QStringLiteral("kValid.bmp"), QStringLiteral("kValidR.bmp"),
                                 QStringLiteral("erasing_custom.bmp"),
                                 QStringLiteral("erasing_custom_r.bmp")};
@@ -213,7 +216,7 @@ void TestTemplates::candidate_data()
     QTest::addColumn<QSize>("previewSize");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<int>("slot");
-    QTest::addColumn<bool>("storedBefore");
+    QTest::addColumn<QString>("before"); // what the slot's file holds before
 
     const Picture landscape = fixtures::picture(1016, 656, 1);
     const Picture portrait = fixtures::picture(656, 1016, 2);
@@ -247,7 +250,8 @@ void TestTemplates::candidate_data()
         const QSize preview = a.picture.width > a.picture.height ? kLandscapePreview : kPortraitPreview;
         const QByteArray stored = fixtures::storedForm(a.picture);
         QTest::addRow("%s, 确认", a.name)
-            << a.bytes << "accepted" << stored << preview << kConfirm << row % 4 << (row % 2 == 0);
+            << a.bytes << "accepted" << stored << preview << kConfirm << row % 4
+            << (row % 2 == 0 ? kTemplateBefore : kNothingBefore);
         ++row;
     }
     const QVector<int> declined = {0, 1, 8}; // landscape, portrait, V5
@@ -255,9 +259,8 @@ void TestTemplates::candidate_data()
         const Accepted &a = accepted[i];
         const QSize preview = a.picture.width > a.picture.height ? kLandscapePreview : kPortraitPreview;
         for (const QString &answer : {kDecline, kEscape, kClose}) {
-            for (bool before : {false, true}) {
-                QTest::addRow("%s, %s, %s", a.name, qPrintable(answer),
-                              before ? "template stored before" : "nothing stored before")
+            for (const QString &before : {kNothingBefore, kTemplateBefore, kOtherSizeBefore}) {
+                QTest::addRow("%s, %s, %s", a.name, qPrintable(answer), qPrintable(before))
                     << a.bytes << "accepted" << QByteArray() << preview << answer << row % 4 << before;
                 ++row;
             }
@@ -282,8 +285,8 @@ void TestTemplates::candidate_data()
         {"truncated BMP", whole.left(whole.size() / 2), "format"},
     };
     for (const Rejected &r : rejected) {
-        for (bool before : {false, true}) {
-            QTest::addRow("%s, %s", r.name, before ? "template stored before" : "nothing stored before")
+        for (const QString &before : {kNothingBefore, kTemplateBefore}) {
+            QTest::addRow("%s, %s", r.name, qPrintable(before))
                 << r.bytes << r.outcome << QByteArray() << QSize() << QString() << row % 4 << before;
             ++row;
         }
@@ -298,11 +301,18 @@ void TestTemplates::candidate()
     QFETCH(QSize, previewSize);
     QFETCH(QString, answer);
     QFETCH(int, slot);
-    QFETCH(bool, storedBefore);
+    QFETCH(QString, before);
 
     const QString target = m_appDir->filePath(kFileNames[slot]);
-    const QByteArray oldBytes = storedBefore ? fixtures::storedForm(kOldPicture) : QByteArray();
+    // Only a stored template of the card size has a preview.
+    const bool storedBefore = before == kTemplateBefore;
+    const bool fileBefore = before != kNothingBefore;
+    QByteArray oldBytes;
     if (storedBefore)
+        oldBytes = fixtures::storedForm(kOldPicture);
+    else if (fileBefore)
+        oldBytes = fixtures::storedForm(fixtures::picture(800, 600));
+    if (fileBefore)
         QVERIFY(writeFile(target, oldBytes));
     const QString candidatePath = m_pickDir->filePath(QStringLiteral("candidate.bmp"));
     QVERIFY(writeFile(candidatePath, candidate));
@@ -310,8 +320,8 @@ void TestTemplates::candidate()
     auto window = openWindow(configIni("1016", "656", "4", "4"));
     QVERIFY(window);
     QLabel *label = slotLabel(*window, slot);
-    const LabelState before = stateOf(label);
-    QCOMPARE(before.picture, storedBefore);
+    const LabelState initial = stateOf(label);
+    QCOMPARE(initial.picture, storedBefore);
 
     DialogDriver driver;
     driver.then(DialogDriver::chooseFile(candidatePath));
@@ -354,12 +364,12 @@ void TestTemplates::candidate()
     // The stored file: FreeImage's encoding after "确认", untouched otherwise.
     if (confirmed)
         QCOMPARE(readFile(target), stored);
-    else if (storedBefore)
+    else if (fileBefore)
         QCOMPARE(readFile(target), oldBytes);
     else
         QVERIFY(!QFile::exists(target));
     QStringList expectedFiles = {QStringLiteral("configTool.ini")};
-    if (confirmed || storedBefore)
+    if (confirmed || fileBefore)
         expectedFiles << kFileNames[slot];
     expectedFiles.sort();
     QCOMPARE(QDir(m_appDir->path()).entryList(QDir::Files), expectedFiles);
@@ -382,9 +392,9 @@ void TestTemplates::candidate()
         }
     } else {
         const LabelState after = stateOf(label);
-        QCOMPARE(after.picture, before.picture);
-        QCOMPARE(after.pictureKey, before.pictureKey);
-        QCOMPARE(after.frame, before.frame);
+        QCOMPARE(after.picture, initial.picture);
+        QCOMPARE(after.pictureKey, initial.pictureKey);
+        QCOMPARE(after.frame, initial.frame);
     }
 
     // Where the next dialog opens.
