@@ -152,6 +152,7 @@ private slots:
     void sendData_data();
     void sendData();
     void sendReachesOnlyTheSelectedPrinter();
+    void sendToAPrinterWithoutBulkOutFails();
     void failedSendLeavesEverythingForAnotherTry();
     void unpluggedPrinterStaysListedUntilTheNextEnumeration();
     void sendBlockedInATransferEndsWhenThePrinterIsUnplugged();
@@ -535,6 +536,23 @@ void tst_Usb::sendReachesOnlyTheSelectedPrinter()
     QCOMPARE(bus.bulkTransfers().size(), 1);
     QCOMPARE(bus.bulkTransfers().first().device, b);
     QCOMPARE(bus.bulkTransfers().first().data, data);
+}
+
+void tst_Usb::sendToAPrinterWithoutBulkOutFails()
+{
+    VirtualDevice device = printer();
+    device.interfaces = {{setting(7, {{0x81, kBulk, 512}})}};
+    bus.addDevice(device);
+    Usb usb;
+    QCOMPARE(usb.enumPrinters(), 1);
+    QCOMPARE(usb.openedDevices().first().outEndpoint, 0);
+    usb.currentPrinter = 0;
+    bus.clearLogs();
+
+    const QByteArray data = pattern(4096);
+    QVERIFY(!usb.sendData(bytesOf(data), data.size()));
+    QCOMPARE(bus.events(0), QStringList({"claim 0", "bulk 00 4096 refused", "release 0"}));
+    QVERIFY(bus.bulkTransfers().isEmpty());
 }
 
 void tst_Usb::failedSendLeavesEverythingForAnotherTry()

@@ -82,6 +82,20 @@ QByteArray configDescriptor(const VirtualDevice &d)
     return QByteArray(head, 9) + body;
 }
 
+// Whether alternate setting 0 of some interface has a bulk (or interrupt) endpoint at this
+// address, which is what usbfs accepts a bulk URB for.
+bool hasBulkEndpoint(const VirtualDevice &d, quint8 address)
+{
+    for (const auto &alts : d.interfaces) {
+        if (alts.isEmpty())
+            continue;
+        for (const VirtualEndpoint &e : alts.first().endpoints)
+            if (e.address == address && ((e.attributes & 3) == 2 || (e.attributes & 3) == 3))
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
 struct VirtualPrinterBus::Private
@@ -429,6 +443,14 @@ void VirtualPrinterBus::Private::submitUrb(Device *dev, Client &c, UMockdevIoctl
         return;
     }
     auto *urb = reinterpret_cast<usbdevfs_urb *>(urbData->data);
+    if (urb->type == USBDEVFS_URB_TYPE_BULK && !hasBulkEndpoint(dev->config, urb->endpoint)) {
+        // The kernel refuses a bulk URB for an endpoint the device does not have.
+        log(dev, QStringLiteral("bulk %1 %2 refused").arg(urb->endpoint, 2, 16, QLatin1Char('0'))
+                     .arg(urb->buffer_length));
+        g_object_unref(urbData);
+        umockdev_ioctl_client_complete(client, -1, ENOENT);
+        return;
+    }
     Urb entry;
     entry.data = urbData; // the queue owns this reference from now on
     urb->status = 0;

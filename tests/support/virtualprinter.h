@@ -88,8 +88,9 @@ public:
     QStringList events(int device) const;
     // The events of all devices in the order they happened, each behind its device index:
     // "0 open", "1 close", ... A bulk event of an injected fault ends in " stall", " gone",
-    // " short <accepted>" or " held"; a refused claim reads "claim 0 busy"; "unplug" marks
-    // an unplug. umockdev notices a close on its own thread, so a "close" is always counted
+    // " short <accepted>" or " held"; a refused claim reads "claim 0 busy"; a bulk transfer
+    // to an endpoint the device lacks is refused at submission as usbfs does and reads
+    // "bulk 00 4096 refused" (not in bulkTransfers()); "unplug" marks an unplug. umockdev notices a close on its own thread, so a "close" is always counted
     // by the time any getter returns, but may stand behind events that followed it.
     QStringList events() const;
     void clearLogs();
