@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDesktopWidget>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -162,6 +163,11 @@ void Widget::AppPath()
 
 QVariant Widget::GetIniValue(const QString &group, const QString &key)
 {
+    // Only a regular file is read: a named pipe in its place would block the start-up for
+    // ever, a link to a device such as /dev/zero would never end. Both read as missing.
+    const QFileInfo file(QStringLiteral("%1/configTool.ini").arg(appDir));
+    if (file.exists() && !file.isFile())
+        return QVariant();
     Config config(appDir);
     return config.getValue(group, key);
 }
