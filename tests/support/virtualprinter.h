@@ -4,6 +4,15 @@
 // One VirtualPrinterBus per test process, created before the first libusb_init (that is,
 // before the first Usb or Widget). The process must run with libumockdev-preload loaded
 // (tests built with cardtool_add_test(... USB) are linked with it).
+//
+//     VirtualPrinterBus bus;                    // a member of the test object does it
+//     int printer = bus.addDevice(VirtualDevice{}); // 0x2867:0x0012, bulk 0x01 / 0x81
+//     Usb usb;  usb.enumPrinters();  usb.currentPrinter = 0;
+//     bus.injectFault(printer, 2, Fault::Stall);    // the second bulk OUT from now stalls
+//     ... bus.bulkTransfers(printer), bus.events(printer), bus.openHandles() ...
+//
+// Devices plugged in or unplugged while a libusb context exists show up at its next
+// device listing, as udev would announce them.
 #pragma once
 
 #include <QByteArray>
