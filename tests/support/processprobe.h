@@ -4,8 +4,10 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
+#include <QThread>
 
 namespace processprobe {
 
@@ -15,6 +17,32 @@ inline int openFileDescriptors()
     return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System
                                                            | QDir::NoDotAndDotDot).size()
            - 1;
+}
+
+// The count once it equals `expected`, or after `waitMs` the count then. Other threads
+// (libusb's event thread, the emulator's worker) may hold a descriptor for a moment; a
+// leaked one never goes away.
+inline int openFileDescriptorsSettlingAt(int expected, int waitMs = 2000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int count = openFileDescriptors();
+    while (count != expected && timer.elapsed() < waitMs) {
+        QThread::msleep(10);
+        count = openFileDescriptors();
+    }
+    return count;
+}
+
+// The fewest descriptors seen over a short while: a baseline without passing ones.
+inline int quietOpenFileDescriptors()
+{
+    int fewest = openFileDescriptors();
+    for (int i = 0; i < 5; ++i) {
+        QThread::msleep(20);
+        fewest = qMin(fewest, openFileDescriptors());
+    }
+    return fewest;
 }
 
 // What the descriptors refer to ("/dev/null", "socket:[1234]", ...), for a message on a leak.
