@@ -40,6 +40,7 @@ private slots:
     void contents();
     void dependencies_data();
     void dependencies();
+    void recommendsACjkFont();
     void configurationIsAConffile();
     void postinstOpensTheDirectoryToTheGroup();
     void lintianFindsNothingUnexplained();
@@ -135,6 +136,13 @@ void tst_Package::dependencies()
     QVERIFY2(found, qPrintable(depends));
 }
 
+// The window's texts are all Chinese.
+void tst_Package::recommendsACjkFont()
+{
+    const QString recommends = field(QStringLiteral("Recommends"));
+    QVERIFY2(recommends.contains(QStringLiteral("fonts-wqy-microhei")), qPrintable(recommends));
+}
+
 // Upgrades must keep an operator's edits of configTool.ini.
 void tst_Package::configurationIsAConffile()
 {
@@ -155,7 +163,7 @@ void tst_Package::postinstOpensTheDirectoryToTheGroup()
     QVERIFY(postinst.open(QIODevice::ReadOnly));
     QVERIFY(postinst.permissions() & QFileDevice::ExeOwner);
     const QString script = QString::fromUtf8(postinst.readAll());
-    QVERIFY(script.contains(QStringLiteral("addgroup --quiet --system cardtool")));
+    QVERIFY(script.contains(QStringLiteral("addgroup --quiet --system cardtool\n")));
     QVERIFY(script.contains(
         QStringLiteral("dpkg-statoverride --update --add root cardtool 2775 \"$appdir\"")));
     QVERIFY(script.contains(QStringLiteral("appdir=/usr/lib/cardtool\n")));
