@@ -106,10 +106,11 @@ bool TestSingleInstance::waitForMarker(QProcess *owner)
         return false;
     QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired()) {
+        // A copy that died after creating the marker leaves it behind: check it still runs.
+        if (markerHeld())
+            return owner->state() == QProcess::Running;
         if (owner->state() != QProcess::Running)
             return false;
-        if (markerHeld())
-            return true;
         QTest::qWait(20);
     }
     return false;
@@ -207,13 +208,21 @@ void TestSingleInstance::newStartAfterWindowClosed()
     QProcessEnvironment xcb = QProcessEnvironment::systemEnvironment();
     xcb.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     xcb.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+    // libxkbcommon-x11 hands strndup a name without a terminating zero, which is legal but
+    // trips AddressSanitizer's strict string checks in the sanitizer build.
+    const QString asan = xcb.value(QStringLiteral("ASAN_OPTIONS"));
+    if (!asan.isEmpty())
+        xcb.insert(QStringLiteral("ASAN_OPTIONS"),
+                   QString(asan).replace(QStringLiteral("strict_string_checks=1"),
+                                         QStringLiteral("strict_string_checks=0")));
     QProcess *first = start(xcb);
     QVERIFY(waitForMarker(first));
 
     QVERIFY(closeWindowOf(display, first->processId(), 20000));
     QVERIFY(first->waitForFinished(20000));
     // A window simply closed ends the event loop with 0, and the marker goes with the process.
-    QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+    const QByteArray err = first->readAllStandardError();
+    QVERIFY2(first->exitStatus() == QProcess::NormalExit, err.constData());
     QCOMPARE(first->exitCode(), 0);
     QVERIFY(!markerHeld());
 
