@@ -79,6 +79,8 @@ private slots:
     void fixedSizeAndCentred();
     void aboutIsReadOnly();
     void ownsUsbLink();
+    void getIniValueReadsTheFileEachTime();
+    void slotTable();
 
 private:
     bool writeIni(const QByteArray &bytes);
@@ -368,6 +370,47 @@ void TestStartup::ownsUsbLink()
     }
     // The window deleted it.
     QVERIFY(usb.isNull());
+}
+
+void TestStartup::getIniValueReadsTheFileEachTime()
+{
+    QVERIFY(writeIni(iniWith("TITLE=first\n")));
+    Widget w;
+    QCOMPARE(w.windowTitle(), QStringLiteral("first"));
+
+    QVERIFY(writeIni(iniWith("TITLE=second\nMAXL=12\n")));
+    const QString group = QStringLiteral("CONFIG_PRINTER");
+    QCOMPARE(w.GetIniValue(group, QStringLiteral("TITLE")).toString(), QStringLiteral("second"));
+    QCOMPARE(w.GetIniValue(group, QStringLiteral("MAXL")).toInt(), 12);
+    QVERIFY(!w.GetIniValue(group, QStringLiteral("MINL")).isValid());
+    QVERIFY(!w.GetIniValue(QStringLiteral("OTHER"), QStringLiteral("TITLE")).isValid());
+    // The window keeps what it read at start-up.
+    QCOMPARE(w.windowTitle(), QStringLiteral("first"));
+    QCOMPARE(WidgetInspector::maxL(w), 0);
+}
+
+// The nine slots in their declared order, which is their index in the meta-object.
+void TestStartup::slotTable()
+{
+    const QMetaObject &mo = Widget::staticMetaObject;
+    QStringList names;
+    for (int i = mo.methodOffset(); i < mo.methodCount(); ++i) {
+        const QMetaMethod m = mo.method(i);
+        QCOMPARE(m.methodType(), QMetaMethod::Slot);
+        QCOMPARE(m.access(), QMetaMethod::Private);
+        QCOMPARE(m.returnType(), int(QMetaType::Void));
+        names << QString::fromLatin1(m.methodSignature());
+    }
+    const QStringList expected = {
+        "on_pushButtonzm_clicked()", "on_pushButtonbm_clicked()", "on_detectbutton_clicked()",
+        "on_pushButtonzm1_clicked()", "on_pushButtonbm1_clicked()", "tabChanged(int)",
+        "on_enumPrintersButton_clicked()", "on_doFWUpdate_clicked()",
+        "on_printerList_currentRowChanged(int)",
+    };
+    QCOMPARE(names, expected);
+    QCOMPARE(mo.propertyCount(), mo.propertyOffset());
+    QCOMPARE(mo.enumeratorCount(), mo.enumeratorOffset());
+    QCOMPARE(mo.classInfoCount(), mo.classInfoOffset());
 }
 
 QTEST_MAIN(TestStartup)
