@@ -246,6 +246,9 @@ void TestFaultSweep::sweep()
     QCOMPARE(bus->claims(0) - claimsAtStart, piece);
     QCOMPARE(bus->releases(0) - releasesAtStart, piece - refusedClaims);
     QCOMPARE(bus->openHandles(), 1);
+    // A failed send changes neither the list nor the selection.
+    QCOMPARE(ui()->printerList->count(), 1);
+    QCOMPARE(WidgetInspector::usb(*window)->currentPrinter, 0);
 
     // A new enumeration finds the same printer, and the whole upload goes through.
     ui()->enumPrintersButton->click();

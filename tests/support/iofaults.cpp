@@ -31,10 +31,11 @@ struct State
     QString failed;
 };
 
+// Never destroyed: threads may still write while the process ends.
 State &state()
 {
-    static State s;
-    return s;
+    static State *s = new State;
+    return *s;
 }
 
 // Set while a wrapper does its own bookkeeping, so that nothing it calls is counted.
