@@ -156,8 +156,9 @@ bool Widget::SaveImage(const QString &targetPath, FIBITMAP **image)
 
 void Widget::SetImage2Label(const QString &path, QLabel *label)
 {
+    // Only regular files: a named pipe in a template's place would block the window for good.
     QPixmap picture;
-    if (!picture.load(path))
+    if (!QFileInfo(path).isFile() || !picture.load(path))
         return;
     if (qMax(picture.width(), picture.height()) != maxL
         || qMin(picture.width(), picture.height()) != minL)

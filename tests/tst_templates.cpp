@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <memory>
@@ -630,6 +631,8 @@ void TestTemplates::startupWithoutPreviews_data()
     QTest::newRow("templates of the old size after MAXL and MINL change") << "old size" << "1200" << "800";
     QTest::newRow("files that are no pictures") << "garbage" << "1016" << "656";
     QTest::newRow("directories in place of the files") << "directories" << "1016" << "656";
+    QTest::newRow("named pipes in place of the files") << "pipes" << "1016" << "656";
+    QTest::newRow("links to an endless device in place of the files") << "endless" << "1016" << "656";
 }
 
 // Without a stored template of the card size the labels stay as the form built them, silently.
@@ -647,6 +650,10 @@ void TestTemplates::startupWithoutPreviews()
             QVERIFY(writeFile(path, "not a picture"));
         else if (stored == QLatin1String("directories"))
             QVERIFY(QDir(m_appDir->path()).mkdir(kFileNames[slot]));
+        else if (stored == QLatin1String("pipes"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (stored == QLatin1String("endless"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
     }
     DialogDriver driver;
     driver.then(DialogDriver::cancel()); // would answer a message box, none may come
