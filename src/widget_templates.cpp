@@ -126,12 +126,12 @@ bool Widget::SaveImage(const QString &targetPath, FIBITMAP **image)
 {
     // The new template goes to a file beside the old one and replaces it only once it
     // is complete, so a failed write never leaves a damaged template behind.
+    // Unbuffered: QSaveFile notices failed writes, but not a failed flush of its buffer
+    // at commit, which would put a short file in place of the old template.
     QString why;
     QSaveFile file(targetPath);
     if (QFileInfo(targetPath).isDir()) {
         why = QStringLiteral("模板文件的位置被一个同名文件夹占用");
-    // Unbuffered: QSaveFile notices failed writes, but not a failed flush of its buffer
-    // at commit, which would put a short file in place of the old template.
     } else if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         why = QStringLiteral("程序所在的目录无法写入");
     } else if (!bmpfile::save(*image, &file) || !syncedToDisk(file)) {
