@@ -345,7 +345,8 @@ int uploader(int argc, char **argv)
     const double mp = median(product), mb = median(yardstick);
     const double fileMiB = kFileSize / 1048576.0;
     const double peakMiB = (peakKiB - idleKiB) / 1024.0;
-    // CPU time is printed beside the wall time because it hardly depends on the machine's load.
+    // CPU time of the uploading process, a second view of the same runs; on a loaded machine
+    // it varies too, as waiting for the printer process costs CPU in the preload library.
     std::printf("upload: updateFW %.3f s, bare libusb loop %.3f s (medians of %d, %.0f MiB file "
                 "in %d pieces); ratio %.3f (target <= 1.05); CPU ratio %.3f; peak RSS %.1f MiB "
                 "above the idle window (target <= %.1f MiB)\n",
