@@ -7,7 +7,7 @@ build_pkgs=(build-essential cmake pkg-config qtbase5-dev qtbase5-dev-tools
             libusb-1.0-0-dev libfreeimage-dev)
 run_pkgs=(xvfb xauth fonts-wqy-microhei)
 test_pkgs=(libumockdev-dev umockdev xvfb xauth fonts-wqy-microhei clang libclang-rt-14-dev
-           desktop-file-utils appstream lintian dpkg-dev file)
+           libx11-dev desktop-file-utils appstream lintian dpkg-dev file)
 
 want=()
 for kind in "${@:-build}"; do
