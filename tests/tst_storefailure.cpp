@@ -5,6 +5,7 @@
 #include "bmpfixtures.h"
 #include "dialogdriver.h"
 #include "iofaults.h"
+#include "testfiles.h"
 #include "widgetinspector.h"
 
 #include <QApplication>
@@ -33,31 +34,6 @@ constexpr int kLong = 40;
 constexpr int kShort = 24;
 // Far more calls than a store of this size makes; reaching it means the loop never ends.
 constexpr int kMaxCalls = 500;
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QPushButton *slotButton(Widget &w, int slot)
-{
-    Ui_Widget *ui = WidgetInspector::ui(w);
-    return QVector<QPushButton *>{ui->pushButtonzm, ui->pushButtonbm, ui->pushButtonzm1,
-                                  ui->pushButtonbm1}[slot];
-}
-
-QLabel *slotLabel(Widget &w, int slot)
-{
-    Ui_Widget *ui = WidgetInspector::ui(w);
-    return QVector<QLabel *>{ui->label1, ui->label2, ui->label3, ui->label4}[slot];
-}
 
 // The kind of a counted call: "write", "rename", ...
 QString kindOf(const QString &call)
@@ -152,7 +128,7 @@ void TestStoreFailure::failAtEveryCall()
     QVERIFY(WidgetInspector::setAppDir(dir));
     Widget window;
     WidgetInspector::setExecutableLink(QString());
-    QLabel *label = slotLabel(window, slot);
+    QLabel *label = WidgetInspector::slotLabel(window, slot);
     const QStringList filesBefore = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
 
     QSet<QString> failedKinds;
@@ -171,7 +147,7 @@ void TestStoreFailure::failAtEveryCall()
             iofaults::disarm();
             DialogDriver::accept()(box);
         });
-        slotButton(window, slot)->click();
+        WidgetInspector::slotButton(window, slot)->click();
         iofaults::disarm();
 
         const QString failed = iofaults::failedCall();

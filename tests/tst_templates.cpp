@@ -3,6 +3,7 @@
 // failed stores, and the previews the window shows when it opens.
 #include "bmpfixtures.h"
 #include "dialogdriver.h"
+#include "testfiles.h"
 #include "widgetinspector.h"
 
 #include <QApplication>
@@ -42,31 +43,6 @@ const QStringList kFileNames = {QStringLiteral("kValid.bmp"), QStringLiteral("kV
 // With MAXL 1016, MINL 656 and both divisors 4.
 const QSize kLandscapePreview(254, 164);
 const QSize kPortraitPreview(164, 254);
-
-QPushButton *slotButton(Widget &w, int slot)
-{
-    Ui_Widget *ui = WidgetInspector::ui(w);
-    return QVector<QPushButton *>{ui->pushButtonzm, ui->pushButtonbm, ui->pushButtonzm1,
-                                  ui->pushButtonbm1}[slot];
-}
-
-QLabel *slotLabel(Widget &w, int slot)
-{
-    Ui_Widget *ui = WidgetInspector::ui(w);
-    return QVector<QLabel *>{ui->label1, ui->label2, ui->label3, ui->label4}[slot];
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray configIni(const QString &maxL, const QString &minL, const QString &scaleX,
                      const QString &scaleY, const QString &flags = QStringLiteral("1,1,1,1"))
@@ -320,7 +296,7 @@ void TestTemplates::candidate()
 
     auto window = openWindow(configIni("1016", "656", "4", "4"));
     QVERIFY(window);
-    QLabel *label = slotLabel(*window, slot);
+    QLabel *label = WidgetInspector::slotLabel(*window, slot);
     const LabelState initial = stateOf(label);
     QCOMPARE(initial.picture, storedBefore);
 
@@ -334,7 +310,7 @@ void TestTemplates::candidate()
         driver.then([](QWidget *box) { box->close(); }); // the title bar's close button
     else
         driver.then(DialogDriver::clickButton(answer));
-    slotButton(*window, slot)->click();
+    WidgetInspector::slotButton(*window, slot)->click();
 
     QCOMPARE(driver.pending(), 0);
     const QVector<SeenDialog> &seen = driver.seen();
@@ -410,13 +386,13 @@ void TestTemplates::cancelledDialog()
     QVERIFY(writeFile(target, oldBytes));
     auto window = openWindow(configIni("1016", "656", "4", "4"));
     QVERIFY(window);
-    QLabel *label = slotLabel(*window, 2);
+    QLabel *label = WidgetInspector::slotLabel(*window, 2);
     const LabelState before = stateOf(label);
     QVERIFY(before.picture);
 
     DialogDriver driver;
     driver.then(DialogDriver::cancel());
-    slotButton(*window, 2)->click();
+    WidgetInspector::slotButton(*window, 2)->click();
 
     QCOMPARE(driver.pending(), 0);
     QCOMPARE(driver.seen().size(), 1);
@@ -437,7 +413,7 @@ void TestTemplates::nextDialogStart()
     QVERIFY(writeFile(good, fixtures::writeBmp(fixtures::picture(1016, 656), 108)));
     auto window = openWindow(configIni("1016", "656", "4", "4"));
     QVERIFY(window);
-    QPushButton *button = slotButton(*window, 1);
+    QPushButton *button = WidgetInspector::slotButton(*window, 1);
 
     DialogDriver driver;
     driver.then(DialogDriver::cancel());                  // 1: starts at "."
@@ -480,7 +456,7 @@ void TestTemplates::confirmStoredFileItself()
     DialogDriver driver;
     driver.then(DialogDriver::chooseFile(target));
     driver.then(DialogDriver::clickButton(kConfirm));
-    slotButton(*window, 3)->click();
+    WidgetInspector::slotButton(*window, 3)->click();
 
     QCOMPARE(driver.pending(), 0);
     QCOMPARE(readFile(target), fixtures::storedForm(p));
@@ -520,7 +496,7 @@ void TestTemplates::storeFailure()
 
     auto window = openWindow(configIni("1016", "656", "4", "4"));
     QVERIFY(window);
-    QLabel *label = slotLabel(*window, slot);
+    QLabel *label = WidgetInspector::slotLabel(*window, slot);
     if (failure == QLatin1String("gone"))
         QVERIFY(QDir(m_appDir->path()).removeRecursively());
 
@@ -536,7 +512,7 @@ void TestTemplates::storeFailure()
         small.rlim_cur = 4096;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     }
-    slotButton(*window, slot)->click();
+    WidgetInspector::slotButton(*window, slot)->click();
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
 
     QCOMPARE(driver.pending(), 0);
@@ -600,7 +576,7 @@ void TestTemplates::startupPreviews()
     QVERIFY(window);
 
     for (int slot = 0; slot < 4; ++slot) {
-        QLabel *label = slotLabel(*window, slot);
+        QLabel *label = WidgetInspector::slotLabel(*window, slot);
         QVERIFY2(hasPicture(label), qPrintable(kFileNames[slot]));
         const bool portrait = orientations[slot] == QLatin1Char('P');
         QCOMPARE(label->pixmap(Qt::ReturnByValue).size(), portrait ? kPortraitPreview : kLandscapePreview);
@@ -609,11 +585,11 @@ void TestTemplates::startupPreviews()
     }
     // The slots the configuration turns off were really hidden; their previews loaded anyway.
     if (flags == QLatin1String("1,0,0,1")) {
-        QVERIFY(slotLabel(*window, 1)->isHidden());
-        QVERIFY(slotLabel(*window, 2)->isHidden());
+        QVERIFY(WidgetInspector::slotLabel(*window, 1)->isHidden());
+        QVERIFY(WidgetInspector::slotLabel(*window, 2)->isHidden());
     } else if (flags == QLatin1String("0,1,1,0")) {
-        QVERIFY(slotLabel(*window, 0)->isHidden());
-        QVERIFY(slotLabel(*window, 3)->isHidden());
+        QVERIFY(WidgetInspector::slotLabel(*window, 0)->isHidden());
+        QVERIFY(WidgetInspector::slotLabel(*window, 3)->isHidden());
     } else if (flags == QLatin1String("0,0,0,0")) {
         QTabWidget *tabs = WidgetInspector::ui(*window)->tabWidget;
         QCOMPARE(tabs->indexOf(WidgetInspector::ui(*window)->tab1), -1);
@@ -664,7 +640,7 @@ void TestTemplates::startupWithoutPreviews()
 
     const QVector<QFrame::Shape> asBuilt = {QFrame::Box, QFrame::Box, QFrame::Panel, QFrame::Panel};
     for (int slot = 0; slot < 4; ++slot) {
-        QLabel *label = slotLabel(*window, slot);
+        QLabel *label = WidgetInspector::slotLabel(*window, slot);
         QVERIFY2(!hasPicture(label), qPrintable(kFileNames[slot]));
         QCOMPARE(label->frameShape(), asBuilt[slot]);
     }
@@ -696,7 +672,7 @@ void TestTemplates::previewScale()
                       fixtures::storedForm(fixtures::picture(1016, 656, 1))));
     auto window = openWindow(configIni("1016", "656", scaleX, scaleY));
     QVERIFY(window);
-    QLabel *label = slotLabel(*window, 0);
+    QLabel *label = WidgetInspector::slotLabel(*window, 0);
 
     QCOMPARE(label->frameShape(), QFrame::NoFrame);
     if (previewSize.isEmpty()) {
@@ -715,13 +691,13 @@ void TestTemplates::scaleXZeroStillStores()
     QVERIFY(writeFile(candidatePath, fixtures::writeBmp(p, 124, true)));
     auto window = openWindow(configIni("1016", "656", "0", "4"));
     QVERIFY(window);
-    QLabel *label = slotLabel(*window, 2);
+    QLabel *label = WidgetInspector::slotLabel(*window, 2);
     QCOMPARE(label->frameShape(), QFrame::Panel);
 
     DialogDriver driver;
     driver.then(DialogDriver::chooseFile(candidatePath));
     driver.then(DialogDriver::clickButton(kConfirm));
-    slotButton(*window, 2)->click();
+    WidgetInspector::slotButton(*window, 2)->click();
 
     QCOMPARE(driver.pending(), 0);
     QCOMPARE(driver.seen().size(), 2);
@@ -744,12 +720,12 @@ void TestTemplates::percentSignsInDirectoryName()
     auto window = openWindowIn(dir, configIni("1016", "656", "4", "4"));
     QVERIFY(window);
     QCOMPARE(WidgetInspector::appDir(*window), dir);
-    QVERIFY(hasPicture(slotLabel(*window, 1)));
+    QVERIFY(hasPicture(WidgetInspector::slotLabel(*window, 1)));
 
     DialogDriver driver;
     driver.then(DialogDriver::chooseFile(candidatePath));
     driver.then(DialogDriver::clickButton(kConfirm));
-    slotButton(*window, 0)->click();
+    WidgetInspector::slotButton(*window, 0)->click();
 
     QCOMPARE(driver.pending(), 0);
     QCOMPARE(readFile(dir + QLatin1Char('/') + kFileNames[0]), fixtures::storedForm(p));

@@ -7,6 +7,8 @@
 #include "widget.h"
 
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
 
 class WidgetInspector
 {
@@ -24,6 +26,19 @@ public:
     static float scaleY(Widget &w) { return w.scaleY; }
     static int imageMaxL(Widget &w) { return w.imageMaxL; }
     static int imageMinL(Widget &w) { return w.imageMinL; }
+
+    // Template slots 0 to 3: print front, print back, erase front, erase back.
+    static QPushButton *slotButton(Widget &w, int slot)
+    {
+        QPushButton *const buttons[] = {w.ui->pushButtonzm, w.ui->pushButtonbm,
+                                        w.ui->pushButtonzm1, w.ui->pushButtonbm1};
+        return buttons[slot];
+    }
+    static QLabel *slotLabel(Widget &w, int slot)
+    {
+        QLabel *const labels[] = {w.ui->label1, w.ui->label2, w.ui->label3, w.ui->label4};
+        return labels[slot];
+    }
 
     // Windows built from now on find their application directory from `link`'s target
     // instead of "/proc/self/exe"; an empty string restores the default.
