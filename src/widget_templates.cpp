@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
@@ -157,9 +158,14 @@ bool Widget::SaveImage(const QString &targetPath, FIBITMAP **image)
 void Widget::SetImage2Label(const QString &path, QLabel *label)
 {
     // Only regular files: a named pipe in a template's place would block the window for good.
-    QPixmap picture;
-    if (!QFileInfo(path).isFile() || !picture.load(path))
+    QImage image;
+    if (!QFileInfo(path).isFile() || !image.load(path))
         return;
+    // Qt turns a 1-bit picture into screen pixels one bit at a time; through 8-bit indexed
+    // colour the pixels come out the same, several times faster (four previews at start-up).
+    if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB)
+        image = image.convertToFormat(QImage::Format_Indexed8);
+    const QPixmap picture = QPixmap::fromImage(std::move(image));
     if (qMax(picture.width(), picture.height()) != maxL
         || qMin(picture.width(), picture.height()) != minL)
         return;
