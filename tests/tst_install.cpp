@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LGPL-3.0-or-later
 // `cmake --install` into a temporary root with the package's prefix, then the installed tool
 // started through its launcher on the PATH, the way the desktop entry starts it.
+#include "instancemarker.h"
 #include "windowtitle.h"
 #include "x11close.h"
 
@@ -70,6 +71,8 @@ bool tst_Install::install(QByteArray *log)
 
 void tst_Install::initTestCase()
 {
+    // A copy killed earlier must not make the installed tool refuse to start.
+    clearStaleInstanceMarker();
     QVERIFY(root.isValid());
     QByteArray log;
     QVERIFY2(install(&log), log.constData());

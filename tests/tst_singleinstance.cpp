@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LGPL-3.0-or-later
 // One running copy at a time, with the real executable. Every process on this machine shares
 // the key "Tool", so CTest runs this suite under a resource lock.
+#include "instancemarker.h"
 #include "x11close.h"
 
 #include <QDeadlineTimer>
@@ -15,7 +16,7 @@
 
 namespace {
 
-const QString kKey = QStringLiteral("Tool");
+const QString kKey = instanceMarkerKey();
 
 // Whether some process holds the marker segment. An attach by a test is harmless: the
 // segment outlives our detach as long as its owner is attached.
@@ -26,15 +27,6 @@ bool markerHeld()
         return false;
     marker.detach();
     return true;
-}
-
-// A killed copy cannot detach, so its segment stays behind with no one attached. Attaching
-// and detaching removes such a segment, as Qt does when the last user detaches.
-void clearStaleMarker()
-{
-    QSharedMemory marker(kKey);
-    if (marker.attach(QSharedMemory::ReadOnly))
-        marker.detach();
 }
 
 } // namespace
@@ -64,7 +56,7 @@ private:
 void TestSingleInstance::initTestCase()
 {
     QVERIFY(QFile::exists(QStringLiteral(CARDTOOL_EXE)));
-    clearStaleMarker();
+    clearStaleInstanceMarker();
     if (markerHeld())
         QSKIP("A copy of the tool outside this test holds the key \"Tool\".");
 }
@@ -78,7 +70,7 @@ void TestSingleInstance::cleanup()
         }
     }
     processes.clear();
-    clearStaleMarker();
+    clearStaleInstanceMarker();
     QVERIFY(!markerHeld());
     if (xvfb) {
         xvfb->terminate();
