@@ -119,6 +119,20 @@ struct BarAtBox
     QMessageBox::StandardButtons buttons;
 };
 
+// The upload's closing boxes: exactly one, without a parent window, with Ok alone.
+void verifyOneBox(const DialogDriver &driver, const BarAtBox &atBox, const QString &title,
+                  const QString &text, QMessageBox::Icon icon)
+{
+    QCOMPARE(driver.seen().size(), 1);
+    const SeenDialog &box = driver.seen().at(0);
+    QCOMPARE(box.className, QStringLiteral("QMessageBox"));
+    QCOMPARE(box.title, title);
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.icon, int(icon));
+    QVERIFY(!box.hasParent);
+    QCOMPARE(atBox.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
 DialogDriver::Answer noteBarAndClose(BarAtBox *note, QProgressBar *bar, const BarWatch *watch)
 {
     return [=](QWidget *dialog) {
@@ -353,14 +367,7 @@ void tst_Firmware::upload()
     driver.then(noteBarAndClose(&atBox, bar(), &watch)).then(DialogDriver::cancel());
     ui()->doFWUpdate->click();
 
-    QCOMPARE(driver.seen().size(), 1);
-    const SeenDialog &box = driver.seen().at(0);
-    QCOMPARE(box.className, QStringLiteral("QMessageBox"));
-    QCOMPARE(box.title, kSentTitle);
-    QCOMPARE(box.text, kSentText);
-    QCOMPARE(box.icon, int(QMessageBox::Information));
-    QVERIFY(!box.hasParent);
-    QCOMPARE(atBox.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    CALL(verifyOneBox(driver, atBox, kSentTitle, kSentText, QMessageBox::Information));
 
     QCOMPARE(watch.values, barValues);
     QCOMPARE(atBox.value, 100);
@@ -439,14 +446,7 @@ void tst_Firmware::failedPiece()
     driver.then(noteBarAndClose(&atBox, bar(), &watch)).then(DialogDriver::cancel());
     ui()->doFWUpdate->click();
 
-    QCOMPARE(driver.seen().size(), 1);
-    const SeenDialog &box = driver.seen().at(0);
-    QCOMPARE(box.className, QStringLiteral("QMessageBox"));
-    QCOMPARE(box.title, kErrorTitle);
-    QCOMPARE(box.text, kSendFailedText);
-    QCOMPARE(box.icon, int(QMessageBox::Warning));
-    QVERIFY(!box.hasParent);
-    QCOMPARE(atBox.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    CALL(verifyOneBox(driver, atBox, kErrorTitle, kSendFailedText, QMessageBox::Warning));
 
     QCOMPARE(watch.values, barValues);
     QVERIFY(!bar()->isHidden());
@@ -580,13 +580,7 @@ void tst_Firmware::tooLarge()
     driver.then(noteBarAndClose(&atBox, bar(), &watch)).then(DialogDriver::cancel());
     ui()->doFWUpdate->click();
 
-    QCOMPARE(driver.seen().size(), 1);
-    const SeenDialog &box = driver.seen().at(0);
-    QCOMPARE(box.title, kErrorTitle);
-    QCOMPARE(box.text, kTooLargeText);
-    QCOMPARE(box.icon, int(QMessageBox::Warning));
-    QVERIFY(!box.hasParent);
-    QCOMPARE(atBox.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    CALL(verifyOneBox(driver, atBox, kErrorTitle, kTooLargeText, QMessageBox::Warning));
     QCOMPARE(watch.values, QVector<int>{0});
     QVERIFY(bar()->isHidden());
     CALL(verifyNothingSent());
